@@ -1,0 +1,18 @@
+// The one header through which the system reaches its platform.
+//
+// On Windows it is the real SDK. Elsewhere it is our own layer, which declares
+// exactly the subset of those calls that the launcher uses and implements them
+// on SDL2, libcurl and POSIX. Nothing outside src/platform tests which
+// operating system it is built for.
+#ifndef ORVANEL_PLATFORM_WIN32_H_
+#define ORVANEL_PLATFORM_WIN32_H_
+
+#ifdef _WIN32
+#include <windows.h>
+#include <direct.h>
+#include <stdio.h>
+#else
+#include "platform/linux/win32_api.h"
+#endif
+
+#endif  // ORVANEL_PLATFORM_WIN32_H_

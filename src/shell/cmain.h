@@ -1,0 +1,27 @@
+// CMain, the launcher object: one per process, created by the entry point
+// once the window exists, reached through mainObject, deleted by Shutdown.
+#ifndef ORVANEL_SHELL_CMAIN_H_
+#define ORVANEL_SHELL_CMAIN_H_
+
+#include <cstdint>
+
+#include "platform/win32.h"
+
+class CMain {
+ public:
+  CMain();
+  virtual ~CMain();
+
+  HWND window;  // the launcher window, set by InitLauncher
+  int16_t screenWidth;
+  int16_t screenHeight;
+  // Scratch line for the screen's formatted texts; the longest is the name
+  // of the file in transfer (up to 259 characters). Every user writes it
+  // before reading it.
+  char screenText[512];
+  int8_t gestureState;  // 0: idle; 1: a button is down
+  int16_t anchorX;
+  int16_t anchorY;
+};
+
+#endif  // ORVANEL_SHELL_CMAIN_H_

@@ -1,0 +1,129 @@
+#include "shell/launcher.h"
+
+#include <cstdio>
+#include <new>
+
+#include "config/installed_version.h"
+#include "shell/log.h"
+
+HANDLE instanceMutex = nullptr;
+HWND mainWindow = nullptr;
+MSG loopMessage;
+CMain* mainObject = nullptr;
+
+namespace {
+
+const char kMutexName[] = "Orvanel Launcher";
+const char kTitle[] = "Orvanel Launcher";
+const char kCaption[] = "ERROR!";
+const int kWidth = 800;
+const int kHeight = 600;
+
+bool shutdownDone = false;
+
+// A start-up failure before the launcher object exists: a box without owner.
+int RefuseToStart(const char* text) {
+  MessageBoxA(nullptr, text, kCaption, MB_ICONWARNING);
+  return 0;
+}
+
+}  // namespace
+
+int StartLauncher(HINSTANCE instance, int show) {
+  // One process runs this once; the reset lets tests run start-up again.
+  instanceMutex = nullptr;
+  mainWindow = nullptr;
+  loopMessage = MSG();
+  mainObject = nullptr;
+  shutdownDone = false;
+
+  // The handle of a successful test is left to the end of the process.
+  if (OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kMutexName) != nullptr) {
+    return RefuseToStart("Only one game launcher process allowed!");
+  }
+  instanceMutex = CreateMutexA(nullptr, FALSE, kMutexName);
+
+  if (!LoadInstalledVersion()) {
+    return RefuseToStart("Configuration file contents cannot be found!");
+  }
+
+  char className[32];
+  snprintf(className, sizeof className, "Launcher-%d",
+           static_cast<int>(reinterpret_cast<intptr_t>(instance)));
+  WNDCLASSEXA windowClass = {};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
+  windowClass.lpfnWndProc = WindowProcedure;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.lpszClassName = className;
+  windowClass.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
+  RegisterClassExA(&windowClass);  // a failure shows as no window below
+
+  int x = (GetSystemMetrics(SM_CXSCREEN) - kWidth) / 2;
+  int y = (GetSystemMetrics(SM_CYSCREEN) - kHeight) / 2;
+  mainWindow = CreateWindowExA(0, className, kTitle, WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX,
+                               x, y, kWidth, kHeight, nullptr, nullptr, instance, nullptr);
+  if (mainWindow == nullptr) return RefuseToStart("Create window pointer failed.");
+
+  mainObject = new (std::nothrow) CMain();
+  if (mainObject == nullptr) return RefuseToStart("Initialization error.");
+
+  InitLauncher(instance);
+  ShowWindow(mainWindow, show);
+  UpdateWindow(mainWindow);
+  return RunFrameLoop();
+}
+
+void InitLauncher(HINSTANCE) {
+  mainObject->window = mainWindow;
+  mainObject->screenWidth = kWidth;
+  mainObject->screenHeight = kHeight;
+}
+
+LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam,
+                                 LPARAM lParam) {
+  if (message == WM_DESTROY) {
+    Shutdown();
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int RunFrameLoop() {
+  for (;;) {
+    while (PeekMessageA(&loopMessage, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&loopMessage);
+      DispatchMessageA(&loopMessage);
+    }
+    // Shutdown always posts the quit message, but once it has run no frame
+    // starts even if the drain went on past that message.
+    if (loopMessage.message == WM_QUIT || shutdownDone) return 0;
+  }
+}
+
+void Shutdown() {
+  if (shutdownDone) return;
+  shutdownDone = true;
+
+  // The launcher never owns the mutex: closing the handle frees the name.
+  if (instanceMutex != nullptr) {
+    ReleaseMutex(instanceMutex);
+    CloseHandle(instanceMutex);
+    instanceMutex = nullptr;
+  }
+
+  LogMessage("(TESTCODE) Deleting Main Dump.");
+  delete mainObject;
+  mainObject = nullptr;
+  PostQuitMessage(0);
+}
+
+bool ShutdownHasRun() { return shutdownDone; }
+
+void FatalError(const char* text, UINT icon) {
+  HWND owner = mainObject != nullptr ? mainObject->window : mainWindow;
+  MessageBoxA(owner, text, kCaption, icon);
+  SendMessageA(owner, WM_DESTROY, 0, 0);
+}

@@ -1,0 +1,3 @@
+#include "update/base_url.h"
+
+const char kUpdateBaseUrl[] = ORVANEL_UPDATE_BASE_URL;
