@@ -21,6 +21,10 @@ const int kHeight = 600;
 
 bool shutdownDone = false;
 
+// The handle by which start-up saw another launcher: left open to the end
+// of the process.
+HANDLE otherLauncher = nullptr;
+
 // A start-up failure before the launcher object exists: a box without owner.
 int RefuseToStart(const char* text) {
   MessageBoxA(nullptr, text, kCaption, MB_ICONWARNING);
@@ -37,8 +41,8 @@ int StartLauncher(HINSTANCE instance, int show) {
   mainObject = nullptr;
   shutdownDone = false;
 
-  // The handle of a successful test is left to the end of the process.
-  if (OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kMutexName) != nullptr) {
+  otherLauncher = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kMutexName);
+  if (otherLauncher != nullptr) {
     return RefuseToStart("Only one game launcher process allowed!");
   }
   instanceMutex = CreateMutexA(nullptr, FALSE, kMutexName);
