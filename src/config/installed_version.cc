@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "config/strtok.h"
+#include "config/text_file.h"
 #include "config/version.h"
 #include "platform/win32.h"
 #include "shell/log.h"
@@ -16,32 +17,8 @@ const char kTemporaryName[] = "System.ini.tmp";
 const char kDelimiters[] = "= .,\t\n";
 const char kKeyword[] = "Version";
 
-// A System.ini is a line; anything past this is not read.
-const DWORD kMaxRead = 1 << 20;
-
-// The file's size in bytes, or INVALID_FILE_SIZE.
-DWORD FileSize(const char* path) {
-  HANDLE file = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return INVALID_FILE_SIZE;
-  DWORD size = GetFileSize(file, nullptr);
-  CloseHandle(file);
-  return size;
-}
-
-// The stream's text, NUL-terminated. Text mode may deliver fewer bytes than
-// the size; the zeros behind them end the text. Where the size could not be
-// learned, the stream is read to its end.
-std::vector<char> ReadText(FILE* stream, DWORD size) {
-  DWORD limit = size == INVALID_FILE_SIZE || size > kMaxRead ? kMaxRead : size;
-  std::vector<char> text(static_cast<size_t>(limit) + 1, '\0');
-  size_t got = 0;
-  while (got < limit) {
-    size_t n = fread(text.data() + got, 1, limit - got, stream);
-    if (n == 0) break;
-    got += n;
-  }
-  return text;
-}
+// A System.ini is one line; a file past this size is not read as one.
+const unsigned long kMaxSize = 1 << 20;
 
 }  // namespace
 
@@ -49,11 +26,8 @@ bool LoadInstalledVersion() {
   // A temporary left by a save that was cut short holds nothing we need.
   DeleteFileA(kTemporaryName);
 
-  DWORD size = FileSize(kFileName);
-  FILE* stream = nullptr;
-  if (fopen_s(&stream, kFileName, "rt") != 0 || stream == nullptr) return false;
-  std::vector<char> text = ReadText(stream, size);
-  fclose(stream);
+  std::vector<char> text;
+  if (ReadTextFile(kFileName, kMaxSize, &text) != TextFileResult::kRead) return false;
 
   CStrTok reader(text.data(), static_cast<int>(strlen(text.data())), kDelimiters);
   int state = 0;     // 0: looking for the keyword; 1: reading numbers

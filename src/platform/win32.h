@@ -9,8 +9,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#include <direct.h>
 #include <stdio.h>
+#include <urlmon.h>
+#include <wininet.h>
 #else
 #include "platform/linux/win32_api.h"
 #endif

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/win32.h"
+#include "update/download_file.h"
 
 class CMain {
  public:
@@ -19,6 +20,9 @@ class CMain {
   // of the file in transfer (up to 259 characters). Every user writes it
   // before reading it.
   char screenText[512];
+  // The update worker's object: created here, which starts the worker;
+  // deleted by Shutdown, never by this destructor.
+  CDownloadFile* download;
   int8_t gestureState;  // 0: idle; 1: a button is down
   int16_t anchorX;
   int16_t anchorY;

@@ -72,7 +72,12 @@ int StartLauncher(HINSTANCE instance, int show) {
   if (mainWindow == nullptr) return RefuseToStart("Create window pointer failed.");
 
   mainObject = new (std::nothrow) CMain();
-  if (mainObject == nullptr) return RefuseToStart("Initialization error.");
+  if (mainObject == nullptr || mainObject->download == nullptr) {
+    // Without memory for the launcher or its update tables nothing can run.
+    delete mainObject;
+    mainObject = nullptr;
+    return RefuseToStart("Initialization error.");
+  }
 
   InitLauncher(instance);
   ShowWindow(mainWindow, show);
@@ -119,6 +124,9 @@ void Shutdown() {
   }
 
   LogMessage("(TESTCODE) Deleting Main Dump.");
+  // The worker may still be in a transfer: this waits for it to end.
+  delete mainObject->download;
+  mainObject->download = nullptr;
   delete mainObject;
   mainObject = nullptr;
   PostQuitMessage(0);

@@ -498,6 +498,15 @@ BOOL WINAPI CreateDirectoryA(LPCSTR path, SECURITY_ATTRIBUTES*) {
   return TRUE;
 }
 
+DWORD WINAPI GetFileAttributesA(LPCSTR path) {
+  struct stat info;
+  if (stat(platform::NativePath(path).c_str(), &info) != 0) {
+    platform::FailWithErrno();
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  return S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+}
+
 errno_t fopen_s(FILE** stream, const char* path, const char* mode) {
   return KernelApi::Current()->OpenStream(stream, path, mode);
 }

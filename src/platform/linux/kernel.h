@@ -24,6 +24,8 @@
 #define OPEN_EXISTING 3
 #define FILE_ATTRIBUTE_NORMAL 0x80
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+#define INVALID_FILE_ATTRIBUTES ((DWORD)0xFFFFFFFF)
+#define FILE_ATTRIBUTE_DIRECTORY 0x10
 #define MOVEFILE_REPLACE_EXISTING 0x1
 #define MOVEFILE_WRITE_THROUGH 0x8
 
@@ -34,6 +36,7 @@
 #define ERROR_ALREADY_EXISTS 183
 
 #define INFINITE 0xFFFFFFFFu
+#define THREAD_PRIORITY_NORMAL 0
 
 typedef struct _SYSTEMTIME {
   WORD wYear;
@@ -69,6 +72,7 @@ BOOL WINAPI FlushFileBuffers(HANDLE file);
 BOOL WINAPI MoveFileExA(LPCSTR from, LPCSTR to, DWORD flags);
 BOOL WINAPI DeleteFileA(LPCSTR path);
 BOOL WINAPI CreateDirectoryA(LPCSTR path, SECURITY_ATTRIBUTES* attributes);
+DWORD WINAPI GetFileAttributesA(LPCSTR path);
 
 errno_t fopen_s(FILE** stream, const char* path, const char* mode);
 

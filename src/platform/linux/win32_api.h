@@ -6,6 +6,7 @@
 
 #include "platform/linux/types.h"
 #include "platform/linux/kernel.h"
+#include "platform/linux/urlmon.h"
 #include "platform/linux/window.h"
 
 #endif  // ORVANEL_PLATFORM_LINUX_WIN32_API_H_
