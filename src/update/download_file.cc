@@ -92,11 +92,13 @@ CDownloadFile::CDownloadFile()
 
 CDownloadFile::~CDownloadFile() {
   stopping.store(true, std::memory_order_release);
-  {
-    std::unique_lock<std::mutex> hold(finishLock);
-    finishSignal.wait(hold, [this] { return finished; });
-  }
+  WaitForWorker();
   LogMessage("(TESTCODE) Deleting DownloadFile Dump.");
+}
+
+void CDownloadFile::WaitForWorker() {
+  std::unique_lock<std::mutex> hold(finishLock);
+  finishSignal.wait(hold, [this] { return finished; });
 }
 
 void CDownloadFile::Finish() {

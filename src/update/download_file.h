@@ -87,6 +87,9 @@ class CDownloadFile : public CWinThread {
   // before the storage goes.
   ~CDownloadFile() override;
 
+  // Blocks until the worker has ended (at once when it never started).
+  void WaitForWorker();
+
   static UINT ThreadProc(LPVOID parameter);
   bool FetchManifest(const char* url);
   void ParseManifest();
