@@ -232,6 +232,10 @@ TEST_F(WorkerTest, ClosingMidTransferAbortsItPromptly) {
   EXPECT_EQ(ReadFile("System.ini"), "Version = 1.0.0.6");
 }
 
+TEST(BaseUrl, IsTheOneTheBuildWasConfiguredWith) {
+  EXPECT_STREQ(kUpdateBaseUrl, CONFIGURED_BASE_URL);
+}
+
 struct ProgressCase {
   ULONG progress, progressMax;
   int32_t percent;
