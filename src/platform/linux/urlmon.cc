@@ -99,6 +99,7 @@ class CurlUrlmon : public UrlmonApi {
       if (t.negotiate != nullptr) t.negotiate->Release();
       return INET_E_DOWNLOAD_FAILURE;
     }
+    setvbuf(t.file, nullptr, _IONBF, 0);  // curl's buffer is the only one needed
 
     curl_easy_reset(curl);  // keeps the live connection
     curl_slist* headers = curl_slist_append(nullptr, "Cache-Control: no-cache");
@@ -111,6 +112,8 @@ class CurlUrlmon : public UrlmonApi {
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, stallLimitSeconds.load());
     curl_easy_setopt(curl, CURLOPT_TCP_KEEPALIVE, 1L);
+    // Large reads, as the curl tool makes them: big files go at disk speed.
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 512L * 1024L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, HeaderEnd);
