@@ -8,7 +8,11 @@
 #define ORVANEL_PLATFORM_WIN32_H_
 
 #ifdef _WIN32
+#define DIRECTINPUT_VERSION 0x0800
 #include <windows.h>
+#include <dinput.h>
+#include <d3d9.h>
+#include <d3dx9.h>
 #include <stdio.h>
 #include <urlmon.h>
 #include <wininet.h>

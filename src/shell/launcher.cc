@@ -4,6 +4,7 @@
 #include <new>
 
 #include "config/installed_version.h"
+#include "graphics/screen.h"
 #include "shell/log.h"
 
 HANDLE instanceMutex = nullptr;
@@ -85,10 +86,23 @@ int StartLauncher(HINSTANCE instance, int show) {
   return RunFrameLoop();
 }
 
-void InitLauncher(HINSTANCE) {
+void InitLauncher(HINSTANCE instance) {
   mainObject->window = mainWindow;
   mainObject->screenWidth = kWidth;
   mainObject->screenHeight = kHeight;
+
+  int32_t result = mainObject->graphics.Create(mainObject->window, kWidth, kHeight);
+  // Without Direct3D the device has said so itself and shut the launcher down.
+  if (ShutdownHasRun()) return;
+  if (result != 0) {
+    FatalError("Initialization error.", MB_ICONWARNING);
+    return;
+  }
+  if (mainObject->mouse.Create(mainObject->window, instance, kWidth, kHeight) != 0) {
+    FatalError("Failed to acquire input device(s).", MB_ICONWARNING);
+    return;
+  }
+  mainObject->graphics.LoadSprites();
 }
 
 LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam,
@@ -109,6 +123,12 @@ int RunFrameLoop() {
     // Shutdown always posts the quit message, but once it has run no frame
     // starts even if the drain went on past that message.
     if (loopMessage.message == WM_QUIT || shutdownDone) return 0;
+
+    // A fatal error in any step shuts the launcher down: the frame ends there.
+    if (!mainObject->graphics.BeginFrame() || shutdownDone) continue;
+    DrawScreen();
+    if (shutdownDone) continue;
+    mainObject->graphics.EndFrame();
   }
 }
 
@@ -124,9 +144,12 @@ void Shutdown() {
   }
 
   LogMessage("(TESTCODE) Deleting Main Dump.");
-  // The worker may still be in a transfer: this waits for it to end.
-  delete mainObject->download;
-  mainObject->download = nullptr;
+  if (mainObject != nullptr) {
+    mainObject->graphics.Destroy();
+    // The worker may still be in a transfer: this waits for it to end.
+    delete mainObject->download;
+    mainObject->download = nullptr;
+  }
   delete mainObject;
   mainObject = nullptr;
   PostQuitMessage(0);

@@ -5,7 +5,10 @@
 #define ORVANEL_PLATFORM_LINUX_WIN32_API_H_
 
 #include "platform/linux/types.h"
+#include "platform/linux/d3d9.h"
+#include "platform/linux/dinput.h"
 #include "platform/linux/kernel.h"
+#include "platform/linux/process.h"
 #include "platform/linux/urlmon.h"
 #include "platform/linux/window.h"
 

@@ -122,6 +122,13 @@ void QueueEvent(const SDL_Event& event) {
   }
 }
 
+// Raises the window and gives it the input focus, as showing or moving a
+// window on Windows activates it; without a window manager nothing else would.
+void Activate(SDL_Window* window) {
+  SDL_RaiseWindow(window);
+  SDL_SetWindowInputFocus(window);
+}
+
 class SdlWindows : public WindowApi {
  public:
   int MessageBox(HWND owner, const char* text, const char* caption,
@@ -178,8 +185,36 @@ class SdlWindows : public WindowApi {
       SDL_HideWindow(window->sdl);
     } else {
       SDL_ShowWindow(window->sdl);
+      Activate(window->sdl);
     }
     return wasVisible ? TRUE : FALSE;
+  }
+
+  BOOL GetCursorPos(POINT* point) override {
+    if (point == nullptr || !StartVideo()) return FALSE;
+    int x, y;
+    SDL_GetGlobalMouseState(&x, &y);
+    point->x = x;
+    point->y = y;
+    return TRUE;
+  }
+
+  BOOL GetWindowRect(HWND window, RECT* rect) override {
+    if (!IsLive(window) || rect == nullptr) return FALSE;
+    int x, y, w, h;
+    SDL_GetWindowPosition(window->sdl, &x, &y);
+    SDL_GetWindowSize(window->sdl, &w, &h);
+    *rect = RECT{x, y, x + w, y + h};
+    return TRUE;
+  }
+
+  // Moves the window and, as SetWindowPos without SWP_NOZORDER and
+  // SWP_NOACTIVATE does, raises and activates it.
+  BOOL SetWindowPos(HWND window, int x, int y, UINT) override {
+    if (!IsLive(window)) return FALSE;
+    SDL_SetWindowPosition(window->sdl, x, y);
+    Activate(window->sdl);
+    return TRUE;
   }
 
   int GetSystemMetrics(int index) override {
@@ -367,4 +402,14 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM l
     default:
       return 0;
   }
+}
+
+BOOL WINAPI GetCursorPos(POINT* point) { return WindowApi::Current()->GetCursorPos(point); }
+
+BOOL WINAPI GetWindowRect(HWND window, RECT* rect) {
+  return WindowApi::Current()->GetWindowRect(window, rect);
+}
+
+BOOL WINAPI SetWindowPos(HWND window, HWND, int x, int y, int, int, UINT flags) {
+  return WindowApi::Current()->SetWindowPos(window, x, y, flags);
 }

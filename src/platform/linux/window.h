@@ -56,6 +56,9 @@ typedef struct tagMSG {
 #define SW_SHOW 5
 #define SW_SHOWDEFAULT 10
 
+#define SWP_NOSIZE 0x0001
+#define HWND_TOP ((HWND)0)
+
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
 
@@ -99,6 +102,10 @@ BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 void WINAPI PostQuitMessage(int exitCode);
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam,
                               LPARAM lParam);
+BOOL WINAPI GetCursorPos(POINT* point);
+BOOL WINAPI GetWindowRect(HWND window, RECT* rect);
+BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height,
+                         UINT flags);
 
 // The system's entry point, which the layer's main calls.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine,
@@ -121,6 +128,9 @@ class WindowApi {
   virtual BOOL ShowWindow(HWND window, int command) = 0;
   virtual int GetSystemMetrics(int index) = 0;
   virtual BOOL PeekMessage(MSG* message, UINT remove) = 0;
+  virtual BOOL GetCursorPos(POINT* point) = 0;
+  virtual BOOL GetWindowRect(HWND window, RECT* rect) = 0;
+  virtual BOOL SetWindowPos(HWND window, int x, int y, UINT flags) = 0;
 
   static WindowApi* Current();
   static WindowApi* Default();
@@ -148,6 +158,13 @@ class WindowApiWrapper : public WindowApi {
   int GetSystemMetrics(int index) override { return target_->GetSystemMetrics(index); }
   BOOL PeekMessage(MSG* message, UINT remove) override {
     return target_->PeekMessage(message, remove);
+  }
+  BOOL GetCursorPos(POINT* point) override { return target_->GetCursorPos(point); }
+  BOOL GetWindowRect(HWND window, RECT* rect) override {
+    return target_->GetWindowRect(window, rect);
+  }
+  BOOL SetWindowPos(HWND window, int x, int y, UINT flags) override {
+    return target_->SetWindowPos(window, x, y, flags);
   }
 
  private:
