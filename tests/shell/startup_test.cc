@@ -9,7 +9,9 @@
 #include "platform/linux/window.h"
 #include "platform/win32.h"
 #include "shell/launcher.h"
+#include "support/fake_d3d9.h"
 #include "support/scratch_dir.h"
+#include "platform/linux/dinput.h"
 
 namespace {
 
@@ -242,5 +244,92 @@ TEST_F(StartupTest, FatalErrorShowsItsBoxOwnedByTheWindowAndShutsDown) {
   EXPECT_EQ(CountOf(ReadFile("Debug.txt"), "(TESTCODE) Deleting Main Dump."), 1);
   EXPECT_TRUE(MutexIsFree());
 }
+
+}  // namespace
+
+namespace {
+
+// DirectInput that counts its creations and can refuse.
+class CountedDinput : public platform::DinputApi {
+ public:
+  HRESULT DirectInput8Create(HINSTANCE instance, DWORD version, REFIID riid,
+                             LPVOID* out) override {
+    ++created;
+    if (refuse) {
+      *out = nullptr;
+      return E_FAIL;
+    }
+    return platform::DinputApi::Default()->DirectInput8Create(instance, version, riid, out);
+  }
+  int created = 0;
+  bool refuse = false;
+};
+
+struct FatalCase {
+  const char* name;
+  bool direct3d;
+  std::vector<HRESULT> devices;
+  HRESULT clear;
+  bool refuseMouse;
+  const char* message;
+  int mice;  // DirectInput objects made
+  int presents;
+};
+
+class InitFailureTest : public StartupTest, public ::testing::WithParamInterface<FatalCase> {};
+
+// Each fatal failure shows its one message owned by the window, shuts the
+// launcher down once and ends it with 0; nothing after it runs.
+TEST_P(InitFailureTest, ShowsOneMessageAndShutsDownOnce) {
+  const FatalCase& c = GetParam();
+  WriteFile("System.ini", "Version = 1.0.0.7");
+  FakeD3d9 d3d;
+  d3d.available = c.direct3d;
+  d3d.deviceResults = c.devices;
+  platform::ScopedD3d9Api scopedD3d(&d3d);
+  CountedDinput dinput;
+  dinput.refuse = c.refuseMouse;
+  platform::ScopedDinputApi scopedInput(&dinput);
+  if (c.clear != D3D_OK) {
+    windows_.step = nullptr;
+  } else {
+    windows_.step = PostClose;
+  }
+  // A failing Clear is set once the device exists, before the first frame.
+  struct ClearFails : public platform::D3d9ApiWrapper {
+    ClearFails(FakeD3d9* d3d, HRESULT clear) : platform::D3d9ApiWrapper(d3d), d3d(d3d), clear(clear) {}
+    HRESULT CreateFont(IDirect3DDevice9* device, INT height, LPCSTR face, ID3DXFont** font) override {
+      d3d->direct3d->device->clear = clear;
+      return platform::D3d9ApiWrapper::CreateFont(device, height, face, font);
+    }
+    FakeD3d9* d3d;
+    HRESULT clear;
+  } clearFails(&d3d, c.clear);
+  platform::ScopedD3d9Api scopedClear(&clearFails);
+
+  EXPECT_EQ(StartLauncher(Instance(0x400000), SW_SHOWDEFAULT), 0);
+  std::vector<std::string> texts;
+  for (const Box& b : windows_.boxes) texts.push_back(b.text);
+  EXPECT_EQ(texts, std::vector<std::string>{c.message});
+  ASSERT_EQ(windows_.boxes.size(), 1u);
+  EXPECT_EQ(windows_.boxes[0].owner, windows_.window);
+  EXPECT_EQ(CountOf(ReadFile("Debug.txt"), "(TESTCODE) Deleting Main Dump."), 1);
+  EXPECT_EQ(dinput.created, c.mice);
+  EXPECT_EQ(d3d.record.presents, c.presents) << "no EndFrame after a fatal error";
+  EXPECT_TRUE(MutexIsFree());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, InitFailureTest,
+    ::testing::Values(
+        FatalCase{"Direct3DUnavailable", false, {}, D3D_OK, false,
+                  "Direct3D create interface pointer is undefined.", 0, 0},
+        FatalCase{"NoDevice", true,
+                  {D3DERR_NOTAVAILABLE, D3DERR_NOTAVAILABLE, D3DERR_NOTAVAILABLE}, D3D_OK, false,
+                  "Initialization error.", 0, 0},
+        FatalCase{"NoMouse", true, {}, D3D_OK, true, "Failed to acquire input device(s).", 1, 0},
+        FatalCase{"ClearFailsInTheFirstFrame", true, {}, D3DERR_INVALIDCALL, false,
+                  "Failed to clear the backbuffer.", 1, 0}),
+    [](const ::testing::TestParamInfo<FatalCase>& info) { return info.param.name; });
 
 }  // namespace

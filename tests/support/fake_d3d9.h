@@ -108,11 +108,15 @@ class FakeSprite : public FakeObject<ID3DXSprite> {
   HRESULT STDMETHODCALLTYPE Draw(IDirect3DTexture9*, const RECT*, const D3DXVECTOR3*,
                                  const D3DXVECTOR3*, D3DCOLOR c) override {
     ++record_->spriteDraws;
+    ++draws;
+    scales.push_back(transform._11);
     colour = c;
     return D3D_OK;
   }
   HRESULT STDMETHODCALLTYPE End() override { return D3D_OK; }
   D3DXMATRIX transform = {};
+  int draws = 0;
+  std::vector<float> scales;  // the horizontal scale of each draw
   DWORD flags = 0;
   D3DCOLOR colour = 0;
 };
