@@ -97,6 +97,11 @@ void QueueEvent(const SDL_Event& event) {
         HWND window = WindowOfSdl(event.window.windowID);
         if (window != nullptr) Post(window, WM_CLOSE, 0, 0);
       }
+      if (event.window.event == SDL_WINDOWEVENT_SHOWN) {
+        // Only a mapped window can take the focus that showing it promised.
+        SDL_Window* shown = SDL_GetWindowFromID(event.window.windowID);
+        if (shown != nullptr) SDL_SetWindowInputFocus(shown);
+      }
       break;
     case SDL_KEYDOWN:
       if (event.key.keysym.sym == SDLK_F4 && (event.key.keysym.mod & KMOD_ALT)) {
@@ -193,7 +198,7 @@ class SdlWindows : public WindowApi {
   BOOL GetCursorPos(POINT* point) override {
     if (point == nullptr || !StartVideo()) return FALSE;
     int x, y;
-    SDL_GetGlobalMouseState(&x, &y);
+    SDL_GetGlobalMouseState(&x, &y);  // fresh at start-up, before any event
     point->x = x;
     point->y = y;
     return TRUE;
