@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # The launcher executable as a player starts it, under the display that
 # tests/fixtures/with-xvfb provides (1024x768).
-#   launcher_process.sh ORVANEL_LAUNCHER
+#   launcher_process.sh ORVANEL_LAUNCHER ORVANEL_LAUNCHER_E2E STAND_IN_CLIENT
+# The e2e twin fetches its updates from 127.0.0.1:18089, where section 5
+# serves an installation that is already up to date.
 set -uo pipefail
-launcher=$1
+launcher=$1 e2e=$2 client=$3
+source "$(dirname "$0")/../fixtures/nginx.sh"
 work=$(mktemp -d)
 export XDG_RUNTIME_DIR=$work/runtime   # a private namespace of named mutexes
 mkdir -p "$XDG_RUNTIME_DIR"
 pids=()
-trap 'for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done; rm -rf "$work"' EXIT
+trap 'for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done; nginx_stop; rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
@@ -90,6 +93,43 @@ kill -TERM "$third"
 for _ in $(seq 1 100); do kill -0 "$third" 2>/dev/null || break; sleep 0.1; done
 wait "$third"; rc=$?
 [ $rc -eq 0 ] && pass "SIGTERM closes like the window manager" || fail "SIGTERM: exit $rc"
+
+# 5. Play: a press and release over the button once up to date hides the
+# window and starts the client with "Orvanel Launcher"; a second launcher is
+# refused while the client runs; when it exits the launcher ends with 0.
+mkdir -p "$work/server/updates" "$work/play"
+printf 'patch = 1, 0, 0, 7\n' >"$work/server/updates/patch.ini"
+nginx_start "$work/server" 18089 || fail "nginx did not start"
+printf 'Version = 1.0.0.7' >"$work/play/System.ini"
+cp "$client" "$work/play/Orvanel.exe"
+launcher=$e2e
+ORVANEL_CLIENT_SECONDS=4 gui "$work/play" & player=$!; pids+=("$player")
+id=$(window_of) || fail "no window to click"
+# The pointer starts where the cursor stands and follows its motion, so it
+# ends where the cursor goes: on Play. (A fresh Xvfb moves its cursor only
+# once a client has a window.)
+sleep 0.5
+xdotool mousemove 700 540
+for _ in $(seq 1 100); do grep -aq 'The download completed successfully.' "$work/play/Debug.txt" 2>/dev/null && break; sleep 0.1; done
+sleep 0.5
+xdotool mousedown 1; sleep 0.3; xdotool mouseup 1
+for _ in $(seq 1 50); do [ -e "$work/play/client-command-line.txt" ] && break; sleep 0.1; done
+[ "$(cat "$work/play/client-command-line.txt" 2>/dev/null)" = "Orvanel Launcher" ] \
+  && pass "Play started the client with \"Orvanel Launcher\"" || fail "no client start"
+xwininfo -id "$id" 2>/dev/null | grep -q 'IsUnMapped' && pass "window hidden while the client runs" \
+  || fail "window still shown"
+out=$(run_headless "$work/play"); rc=$?
+[ "$out" = "ERROR!: Only one game launcher process allowed!" ] && [ $rc -eq 0 ] \
+  && pass "second launcher refused while the client runs" || fail "while playing: rc=$rc out=$out"
+for _ in $(seq 1 100); do kill -0 "$player" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$player" 2>/dev/null; then
+  fail "the launcher did not end after the client"
+else
+  wait "$player"; rc=$?
+  [ $rc -eq 0 ] && pass "ended with 0 after the client" || fail "exit $rc after the client"
+fi
+grep -aq '(TESTCODE) Deleting DownloadFile Dump.' "$work/play/Debug.txt" && pass "shut down in full" \
+  || fail "no shutdown after the client"
 
 [ $failures -eq 0 ] && echo "all passed" || echo "$failures failed"
 exit $((failures > 0))

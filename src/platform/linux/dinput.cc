@@ -1,13 +1,9 @@
 // The system mouse on SDL2. Motion is the change of the global cursor
 // position between two reads, so it counts while the cursor is outside the
-// window too; the wheel comes from SDL's wheel events. On X11 the position
-// and buttons come from the X server itself: SDL's global mouse state is a
-// cache that only raw XInput events refresh, and not every server sends them.
+// window too; the wheel comes from SDL's wheel events.
 #include "platform/linux/dinput.h"
 
 #include <SDL.h>
-#include <SDL_syswm.h>
-#include <X11/Xlib.h>
 
 #include "platform/linux/window.h"
 
@@ -19,29 +15,6 @@ const IID IID_IDirectInput8A = {0xBF798030, 0x483A, 0x4DA2,
 
 namespace platform {
 namespace {
-
-// The cursor's screen position and the buttons held, as SDL's button mask.
-Uint32 GlobalMouse(SDL_Window* window, int* x, int* y) {
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (window != nullptr && SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
-    Display* display = info.info.x11.display;
-    Window root, child;
-    int rootX, rootY, windowX, windowY;
-    unsigned int mask;
-    if (XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY,
-                      &windowX, &windowY, &mask)) {
-      *x = rootX;
-      *y = rootY;
-      Uint32 buttons = 0;
-      if (mask & Button1Mask) buttons |= SDL_BUTTON_LMASK;
-      if (mask & Button2Mask) buttons |= SDL_BUTTON_MMASK;
-      if (mask & Button3Mask) buttons |= SDL_BUTTON_RMASK;
-      return buttons;
-    }
-  }
-  return SDL_GetGlobalMouseState(x, y);
-}
 
 class SdlMouse final : public IDirectInputDevice8A {
  public:
@@ -63,7 +36,7 @@ class SdlMouse final : public IDirectInputDevice8A {
     if (!formatSet_ || window_ == nullptr) return DIERR_INVALIDPARAM;
     if (!HasFocus()) return DIERR_OTHERAPPHASPRIO;
     if (!acquired_) {
-      GlobalMouse(SdlWindowOf(window_), &lastX_, &lastY_);
+      GlobalMouseState(&lastX_, &lastY_);
       wheel_ = 0;
       acquired_ = true;
     }
@@ -83,7 +56,7 @@ class SdlMouse final : public IDirectInputDevice8A {
       return DIERR_INPUTLOST;
     }
     int x, y;
-    Uint32 buttons = GlobalMouse(SdlWindowOf(window_), &x, &y);
+    Uint32 buttons = GlobalMouseState(&x, &y);
     DIMOUSESTATE* state = static_cast<DIMOUSESTATE*>(data);
     state->lX = x - lastX_;
     state->lY = y - lastY_;

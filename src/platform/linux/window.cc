@@ -7,6 +7,8 @@
 #include "platform/linux/window.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
 
 #include <cstdio>
 #include <deque>
@@ -198,7 +200,7 @@ class SdlWindows : public WindowApi {
   BOOL GetCursorPos(POINT* point) override {
     if (point == nullptr || !StartVideo()) return FALSE;
     int x, y;
-    SDL_GetGlobalMouseState(&x, &y);  // fresh at start-up, before any event
+    GlobalMouseState(&x, &y);
     point->x = x;
     point->y = y;
     return TRUE;
@@ -280,6 +282,38 @@ WindowApi* WindowApi::Install(WindowApi* api) {
 }
 
 SDL_Window* SdlWindowOf(HWND window) { return IsLive(window) ? window->sdl : nullptr; }
+
+// On X11 straight from the server: SDL's global mouse state is a cache that
+// only raw XInput events refresh, and not every server sends them.
+uint32_t GlobalMouseState(int* x, int* y) {
+  SDL_Window* any = nullptr;
+  {
+    UserState& state = State();
+    std::lock_guard<std::mutex> hold(state.lock);
+    for (const auto& w : state.windows) {
+      if (!w->destroyed) any = w->sdl;
+    }
+  }
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (any != nullptr && SDL_GetWindowWMInfo(any, &info) && info.subsystem == SDL_SYSWM_X11) {
+    Display* display = info.info.x11.display;
+    Window root, child;
+    int rootX, rootY, windowX, windowY;
+    unsigned int mask;
+    if (XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY,
+                      &windowX, &windowY, &mask)) {
+      *x = rootX;
+      *y = rootY;
+      uint32_t buttons = 0;
+      if (mask & Button1Mask) buttons |= SDL_BUTTON_LMASK;
+      if (mask & Button2Mask) buttons |= SDL_BUTTON_MMASK;
+      if (mask & Button3Mask) buttons |= SDL_BUTTON_RMASK;
+      return buttons;
+    }
+  }
+  return SDL_GetGlobalMouseState(x, y);
+}
 
 bool StartVideo() {
   static bool started = [] {

@@ -178,6 +178,10 @@ using ScopedWindowApi = ScopedApi<WindowApi>;
 // handle, or nullptr.
 SDL_Window* SdlWindowOf(HWND window);
 
+// The cursor's position on the screen and the buttons held (SDL's mask),
+// read from the display server at the call.
+uint32_t GlobalMouseState(int* x, int* y);
+
 // Starts SDL's video subsystem once; false where no display can be opened.
 bool StartVideo();
 
