@@ -64,6 +64,7 @@ missing.dat
 The specified resource or callback interface was invalid.
 The specified resource or callback interface was invalid.
 (TESTCODE) Deleting Main Dump.
+(TESTCODE) Deleting DxDraw Dump.
 (TESTCODE) Deleting DownloadFile Dump."
 if [ "$messages" = "$expected" ]; then
   pass "the worker's log lines, in order"
