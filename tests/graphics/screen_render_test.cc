@@ -91,7 +91,20 @@ class ScreenRenderTest : public ::testing::Test {
     main_->graphics.EndFrame();
   }
   uint32_t At(int x, int y) { return pixels_[static_cast<size_t>(y) * 800 + x] & 0xFFFFFF; }
-  uint32_t Background(int x, int y) { return ImagePixel("Sprites/launcher.png", x, y); }
+  // The background image's pixel, read once.
+  uint32_t Background(int x, int y) {
+    if (background_.empty()) {
+      SDL_Surface* loaded = IMG_Load("Sprites/launcher.png");
+      SDL_Surface* argb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
+      for (int row = 0; row < argb->h; ++row) {
+        const uint32_t* line = static_cast<const uint32_t*>(argb->pixels) + row * argb->pitch / 4;
+        background_.insert(background_.end(), line, line + argb->w);
+      }
+      SDL_FreeSurface(argb);
+      SDL_FreeSurface(loaded);
+    }
+    return background_[static_cast<size_t>(y) * 800 + x] & 0xFFFFFF;
+  }
   // Whether anything but the background was drawn in the rectangle.
   bool Drawn(int left, int top, int right, int bottom) {
     for (int y = top; y < bottom; ++y) {
@@ -111,6 +124,7 @@ class ScreenRenderTest : public ::testing::Test {
   HWND window_ = nullptr;
   std::unique_ptr<CMain> main_;
   std::vector<uint32_t> pixels_;
+  std::vector<uint32_t> background_;
 };
 
 TEST_F(ScreenRenderTest, CheckingShowsTheBackgroundTheStatusAndNoPlay) {
