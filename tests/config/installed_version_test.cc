@@ -8,13 +8,9 @@
 #include "platform/win32.h"
 #include "platform/linux/kernel.h"
 #include "support/scratch_dir.h"
+#include "support/versions.h"
 
 namespace {
-
-Version V(int a, int b, int c, int d) {
-  return Version{{static_cast<int16_t>(a), static_cast<int16_t>(b),
-                  static_cast<int16_t>(c), static_cast<int16_t>(d)}};
-}
 
 std::string Str(const Version& v) {
   return std::to_string(v.numbers[0]) + "." + std::to_string(v.numbers[1]) + "." +

@@ -14,6 +14,7 @@
 #include "support/misbehaving_server.h"
 #include "support/nginx_server.h"
 #include "support/scratch_dir.h"
+#include "support/versions.h"
 #include "update/base_url.h"
 #include "update/download_file.h"
 
@@ -21,12 +22,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-Version V(int a, int b, int c, int d) {
-  return Version{{static_cast<int16_t>(a), static_cast<int16_t>(b), static_cast<int16_t>(c),
-                  static_cast<int16_t>(d)}};
-}
-
-std::string Url(const std::string& tail) { return std::string(kUpdateBaseUrl) + "/" + tail; }
 
 const char kOk[] = "The download completed successfully.";
 const char kInvalid[] = "The specified resource or callback interface was invalid.";

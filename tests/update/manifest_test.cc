@@ -8,17 +8,12 @@
 #include "config/version.h"
 #include "support/fake_urlmon.h"
 #include "support/scratch_dir.h"
+#include "support/versions.h"
 #include "update/base_url.h"
 #include "update/download_file.h"
 
 namespace {
 
-Version V(int a, int b, int c, int d) {
-  return Version{{static_cast<int16_t>(a), static_cast<int16_t>(b), static_cast<int16_t>(c),
-                  static_cast<int16_t>(d)}};
-}
-
-std::string Url(const std::string& tail) { return std::string(kUpdateBaseUrl) + "/" + tail; }
 
 const char kExample[] =
     "patch = 1, 0, 0, 6\n"

@@ -10,6 +10,7 @@
 #include "config/version.h"
 #include "support/fake_urlmon.h"
 #include "support/scratch_dir.h"
+#include "support/versions.h"
 #include "update/base_url.h"
 #include "update/download_file.h"
 
@@ -17,12 +18,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-Version V(int a, int b, int c, int d) {
-  return Version{{static_cast<int16_t>(a), static_cast<int16_t>(b), static_cast<int16_t>(c),
-                  static_cast<int16_t>(d)}};
-}
-
-std::string Url(const std::string& tail) { return std::string(kUpdateBaseUrl) + "/" + tail; }
 
 const char kOk[] = "The download completed successfully.";
 const char kInvalid[] = "The specified resource or callback interface was invalid.";

@@ -13,30 +13,11 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/linux/com.h"
 #include "platform/linux/window.h"
 
 namespace platform {
 namespace {
-
-// Reference counting shared by every object of this file.
-template <class Interface>
-class Counted : public Interface {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-    if (object != nullptr) *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
-  virtual ~Counted() = default;
-
- private:
-  ULONG references_ = 1;
-};
 
 class SdlDevice;
 

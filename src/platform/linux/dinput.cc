@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 
+#include "platform/linux/com.h"
 #include "platform/linux/window.h"
 
 const DIDATAFORMAT c_dfDIMouse = {24, sizeof(DIMOUSESTATE)};
@@ -16,21 +17,10 @@ const IID IID_IDirectInput8A = {0xBF798030, 0x483A, 0x4DA2,
 namespace platform {
 namespace {
 
-class SdlMouse final : public IDirectInputDevice8A {
+class SdlMouse final : public Counted<IDirectInputDevice8A> {
  public:
   SdlMouse() { SDL_AddEventWatch(WatchWheel, this); }
-  ~SdlMouse() { SDL_DelEventWatch(WatchWheel, this); }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-    if (object != nullptr) *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
+  ~SdlMouse() override { SDL_DelEventWatch(WatchWheel, this); }
 
   HRESULT STDMETHODCALLTYPE Acquire() override {
     if (!formatSet_ || window_ == nullptr) return DIERR_INVALIDPARAM;
@@ -99,7 +89,6 @@ class SdlMouse final : public IDirectInputDevice8A {
     return 0;
   }
 
-  ULONG references_ = 1;
   HWND window_ = nullptr;
   bool formatSet_ = false;
   bool acquired_ = false;
@@ -107,18 +96,8 @@ class SdlMouse final : public IDirectInputDevice8A {
   LONG wheel_ = 0;
 };
 
-class SdlDirectInput final : public IDirectInput8A {
+class SdlDirectInput final : public Counted<IDirectInput8A> {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-    if (object != nullptr) *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICE8A* device,
                                          LPUNKNOWN) override {
     if (device == nullptr) return DIERR_INVALIDPARAM;
@@ -127,9 +106,6 @@ class SdlDirectInput final : public IDirectInput8A {
     *device = new SdlMouse();
     return DI_OK;
   }
-
- private:
-  ULONG references_ = 1;
 };
 
 class SdlDinput : public DinputApi {
