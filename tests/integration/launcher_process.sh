@@ -4,35 +4,7 @@
 #   launcher_process.sh ORVANEL_LAUNCHER
 set -uo pipefail
 launcher=$1
-work=$(mktemp -d)
-export XDG_RUNTIME_DIR=$work/runtime   # a private namespace of named mutexes
-mkdir -p "$XDG_RUNTIME_DIR"
-pids=()
-trap 'for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done; rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-
-# Runs the launcher without a display, so that a message box is only its
-# stderr line; prints that stderr.
-run_headless() { (cd "$1" && env -u DISPLAY "$launcher" 2>&1 >/dev/null); }
-
-# The launchers run niced: their frame loop takes all the CPU it gets, and
-# the X server and xdotool must not starve beside them on a small machine.
-gui() { cd "$1" && exec nice -n 19 "$launcher"; }  # run it as a background job
-
-# Waits up to 20 s for the window of the launcher with that pid; prints its
-# id. Its own window by pid where the server knows it, else by title.
-window_of() {
-  for _ in $(seq 1 200); do
-    kill -0 "$1" 2>/dev/null || return 1
-    id=$(xdotool search --pid "$1" --name '^Orvanel Launcher$' 2>/dev/null | head -n1)
-    [ -n "$id" ] || id=$(xdotool search --name '^Orvanel Launcher$' 2>/dev/null | tail -n1)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
+source "$(dirname "$0")/../fixtures/launcher.sh"
 
 # 1. An empty folder: the configuration message, no window, exit 0.
 mkdir "$work/empty"
@@ -94,5 +66,4 @@ for _ in $(seq 1 100); do kill -0 "$third" 2>/dev/null || break; sleep 0.1; done
 wait "$third"; rc=$?
 [ $rc -eq 0 ] && pass "SIGTERM closes like the window manager" || fail "SIGTERM: exit $rc"
 
-[ $failures -eq 0 ] && echo "all passed" || echo "$failures failed"
-exit $((failures > 0))
+finish

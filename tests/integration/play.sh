@@ -7,35 +7,8 @@
 set -uo pipefail
 e2e=$1 client=$2
 source "$(dirname "$0")/../fixtures/nginx.sh"
-work=$(mktemp -d)
-export XDG_RUNTIME_DIR=$work/runtime   # a private namespace of named mutexes
-mkdir -p "$XDG_RUNTIME_DIR"
-pids=()
-trap 'for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done; nginx_stop; rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-
-# Runs the launcher without a display, so that a message box is only its
-# stderr line; prints that stderr.
-run_headless() { (cd "$1" && env -u DISPLAY "$launcher" 2>&1 >/dev/null); }
-
-# The launchers run niced: their frame loop takes all the CPU it gets, and
-# the X server and xdotool must not starve beside them on a small machine.
-gui() { cd "$1" && exec nice -n 19 "$launcher"; }  # run it as a background job
-
-# Waits up to 20 s for the window of the launcher with that pid; prints its
-# id. Its own window by pid where the server knows it, else by title.
-window_of() {
-  for _ in $(seq 1 200); do
-    kill -0 "$1" 2>/dev/null || return 1
-    id=$(xdotool search --pid "$1" --name '^Orvanel Launcher$' 2>/dev/null | head -n1)
-    [ -n "$id" ] || id=$(xdotool search --name '^Orvanel Launcher$' 2>/dev/null | tail -n1)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
+source "$(dirname "$0")/../fixtures/launcher.sh"
+on_exit() { nginx_stop; }
 
 # Play: a press and release over the button once up to date hides the
 # window and starts the client with "Orvanel Launcher"; a second launcher is
@@ -87,5 +60,4 @@ window_of "$again" >/dev/null && kill -0 "$again" 2>/dev/null && pass "a new lau
   || fail "no new launcher after the game"
 kill -TERM "$again"; wait "$again" 2>/dev/null
 
-[ $failures -eq 0 ] && echo "all passed" || echo "$failures failed"
-exit $((failures > 0))
+finish
