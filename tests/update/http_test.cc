@@ -59,12 +59,7 @@ class HttpTest : public ::testing::Test {
     Put(dir_.path() + "/server/updates/" + path, bytes);
   }
 
-  std::unique_ptr<CDownloadFile> Run(const Version& installed) {
-    SetInstalledVersion(installed);
-    auto download = std::make_unique<CDownloadFile>();
-    download->WaitForWorker();
-    return download;
-  }
+  std::unique_ptr<CDownloadFile> Run(const Version& installed) { return RunWorker(installed); }
 
   ScratchDir dir_;
   std::unique_ptr<NginxServer> server_;

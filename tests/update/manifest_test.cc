@@ -25,11 +25,8 @@ const char kExample[] =
 class ManifestTest : public ::testing::Test {
  protected:
   std::unique_ptr<CDownloadFile> Parse(const Version& installed, const std::string& manifest) {
-    SetInstalledVersion(installed);
     server_.Serve(Url("patch.ini"), manifest);
-    auto download = std::make_unique<CDownloadFile>();
-    download->WaitForWorker();
-    return download;
+    return RunWorker(installed);
   }
   std::string LastLogLine() {
     std::vector<std::string> lines = LogLines();
@@ -225,11 +222,8 @@ TEST_F(ManifestTest, ExactlyTheTableLimitsFit) {
 }
 
 TEST_F(ManifestTest, MissingTemporaryManifestChangesNothing) {
-  SetInstalledVersion(V(1, 0, 0, 0));
-  // The fake serves no manifest: a 404 page, which is no manifest. (On the
-  // heap: its tables take megabytes.)
-  auto d = std::make_unique<CDownloadFile>();
-  d->WaitForWorker();
+  // The fake serves no manifest: a 404 page, which is no manifest.
+  auto d = RunWorker(V(1, 0, 0, 0));
   EXPECT_EQ(d->updating.load(), 0);
   EXPECT_EQ(d->upToDate.load(), 0);
   EXPECT_EQ(d->versionCount, 0);

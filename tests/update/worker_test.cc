@@ -26,12 +26,7 @@ class WorkerTest : public ::testing::Test {
  protected:
   void SetUp() override { WriteFile("System.ini", "Version = 1.0.0.6"); }
 
-  std::unique_ptr<CDownloadFile> Run(const Version& installed) {
-    SetInstalledVersion(installed);
-    auto download = std::make_unique<CDownloadFile>();
-    download->WaitForWorker();
-    return download;
-  }
+  std::unique_ptr<CDownloadFile> Run(const Version& installed) { return RunWorker(installed); }
 
   ScratchDir dir_;
   FakeUrlmon server_;
