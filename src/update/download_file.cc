@@ -4,9 +4,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "config/installed_version.h"
 #include "config/strtok.h"
+#include "config/text_file.h"
+#include "config/version.h"
 #include "shell/log.h"
 #include "update/base_url.h"
 
@@ -14,6 +17,10 @@ namespace {
 
 const char kManifestName[] = "patch.ini";
 const char kTempFolder[] = "temp\\";
+const char kManifestPath[] = "temp\\patch.ini";
+// 200 versions of 200 files take a few megabytes of text; a manifest far
+// larger than that is no manifest.
+const unsigned long kMaxManifestSize = 16ul << 20;
 const char kPartSuffix[] = ".part";
 const size_t kUrlSize = 2084;   // the longest URL urlmon takes
 const size_t kPathSize = 1024;
@@ -43,17 +50,6 @@ const char* DownloadResultLine(HRESULT result) {
     case INET_E_DOWNLOAD_FAILURE: return "The specified resource or callback interface was invalid.";
     default: return "Unknown download error.";
   }
-}
-
-void LocalPathOf(const FileEntry& entry, char* out, size_t size) {
-  char localName[sizeof entry.name];
-  snprintf(localName, sizeof localName, "%s", entry.name);
-  if (entry.spaceFlag == 1) {
-    for (char* c = localName; *c != '\0'; ++c) {
-      if (*c == '_') *c = ' ';
-    }
-  }
-  snprintf(out, size, "%s%s.%s", entry.directory, localName, entry.extension);
 }
 
 void EncodeUrlName(const char* name, char* out, size_t size) {
@@ -133,6 +129,29 @@ bool CDownloadFile::FetchManifest(const char* url) {
   HRESULT result = Transfer(url, localPath);
   LogMessage(DownloadResultLine(result));
   return result == S_OK;
+}
+
+void CDownloadFile::ParseManifest() {
+  std::vector<char> text;
+  TextFileResult read = ReadTextFile(kManifestPath, kMaxManifestSize, &text);
+  if (read == TextFileResult::kCannotOpen) return;
+  ManifestParse parse{false, 0, 0};
+  if (read == TextFileResult::kRead) {
+    parse = ParseManifestText(text.data(), InstalledVersion(), {versionCount, filesTotal, records});
+  }
+  if (!parse.complete) {
+    // The temporary manifest stays for a look, and no flag is set.
+    LogFormatted("(!) Patch.ini configuration file error(%d)(%d)!", parse.parseState,
+                 parse.fieldIndex);
+    return;
+  }
+  DeleteFileA(kManifestPath);
+  // The flag is the parse's last write: whoever sees it sees the tables.
+  if (versionCount >= 1) {
+    updating.store(1, std::memory_order_release);
+  } else {
+    upToDate.store(1, std::memory_order_release);
+  }
 }
 
 HRESULT CDownloadFile::DownloadUpdates() {

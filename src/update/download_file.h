@@ -18,23 +18,8 @@
 #include "config/version.h"
 #include "platform/win32.h"
 #include "platform/winthread.h"
+#include "update/manifest.h"
 #include "update/published_name.h"
-
-const int kMaxVersions = 200;
-const int kMaxFilesPerVersion = 200;
-
-struct FileEntry {
-  char name[260];       // as the manifest writes it; also the server file's stem
-  char directory[260];  // backslash-separated, ending with one; empty for the root
-  char extension[20];
-  uint8_t spaceFlag;    // 1: underscores of name become spaces locally
-};
-
-struct VersionRecord {
-  Version version;
-  int16_t fileCount;
-  FileEntry files[kMaxFilesPerVersion];
-};
 
 // The progress sink of every transfer. It also answers for IHttpNegotiate,
 // so that it learns the HTTP status: urlmon reports an error page as a
@@ -120,10 +105,6 @@ class CDownloadFile : public CWinThread {
 // The log line for a transfer result: "The download completed successfully."
 // for 0 and the failure lines otherwise.
 const char* DownloadResultLine(HRESULT result);
-
-// "%s%s.%s" of an entry: its folder, its local name (underscores as spaces
-// when spaceFlag is 1) and its extension.
-void LocalPathOf(const FileEntry& entry, char* out, size_t size);
 
 // The entry's name with every byte outside letters, digits, '_', '-' and '.'
 // percent-encoded, for its URL.

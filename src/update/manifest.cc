@@ -1,31 +1,23 @@
-// ParseManifest: temp\patch.ini into the version tables.
+// ParseManifestText and the rules of the manifest's fields.
 //
-//   patch = 1, 0, 0, 7                      a version block: four numbers
-//   file = readme_first, txt, 1, docs\      a file block: name, extension,
-//                                           space flag, folder (or @root)
-//
-// Only versions newer than the installed one keep their files. The manifest
-// comes from the network, so a field that would write outside the
-// installation folder, or that the tables cannot hold, is a format error
-// like a bad number: nothing of the manifest is downloaded.
+// Only versions newer than the installed one keep their files. A version is
+// counted as soon as its four numbers are read and taken out of the count at
+// its first file block if it is not newer; the next version block then
+// reuses its slot. The file blocks of a version that is not newer pass
+// through between blocks, so a field of one that begins with "patch" opens
+// a version block.
+#include "update/manifest.h"
+
 #include <cctype>
+#include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "config/strtok.h"
-#include "config/text_file.h"
-#include "config/version.h"
-#include "shell/log.h"
-#include "update/download_file.h"
+
+const char kManifestDelimiters[] = "= ,\t\n";
+const char kRootFolder[] = "@root";
 
 namespace {
-
-const char kManifestPath[] = "temp\\patch.ini";
-const char kDelimiters[] = "= ,\t\n";
-const char kRootFolder[] = "@root";
-// 200 versions of 200 files take a few megabytes of text; a manifest far
-// larger than that is no manifest.
-const unsigned long kMaxManifestSize = 16ul << 20;
 
 // Control bytes, the forward slash and the colon (a drive letter, or an NTFS
 // stream) have no place in a name, an extension or a folder.
@@ -66,6 +58,8 @@ bool IsDotsAndSpaces(const char* begin, const char* end) {
   return true;
 }
 
+}  // namespace
+
 bool IsSafeName(const char* name) {
   const char* end = name + strlen(name);
   return name[0] != '\0' && !HasUnsafeByte(name) && strchr(name, '\\') == nullptr &&
@@ -90,19 +84,12 @@ bool IsSafeDirectory(const char* directory) {
   return true;
 }
 
-}  // namespace
-
-void CDownloadFile::ParseManifest() {
-  std::vector<char> text;
-  TextFileResult read = ReadTextFile(kManifestPath, kMaxManifestSize, &text);
-  if (read == TextFileResult::kCannotOpen) return;
-  if (read == TextFileResult::kTooLarge) {
-    LogFormatted("(!) Patch.ini configuration file error(%d)(%d)!", 0, 0);
-    return;
-  }
-
-  CStrTok reader(text.data(), static_cast<int>(strlen(text.data())), kDelimiters);
-  const Version installed = InstalledVersion();
+ManifestParse ParseManifestText(const char* text, const Version& installed,
+                                const ManifestTables& tables) {
+  CStrTok reader(text, static_cast<int>(strlen(text)), kManifestDelimiters);
+  int16_t& versionCount = tables.versionCount;
+  std::atomic<int16_t>& filesTotal = tables.filesTotal;
+  VersionRecord* records = tables.records;
   int parseState = 0;  // 0 between blocks, 1 in a version block, 2 in a file block
   int fieldIndex = 0;  // the field the next token fills, 1 to 4
   int versionSlot = 0;
@@ -127,7 +114,8 @@ void CDownloadFile::ParseManifest() {
       } else if (strncmp(token, "file", 4) == 0 && seenVersion) {
         VersionRecord& record = records[versionSlot];
         if (IsNewer(record.version, installed)) {
-          if (record.fileCount >= kMaxFilesPerVersion) {
+          if (record.fileCount >= kMaxFilesPerVersion ||
+              filesTotal.load(std::memory_order_relaxed) >= kMaxFilesTotal) {
             formatError = true;
           } else {
             fileSlot = record.fileCount;
@@ -189,18 +177,18 @@ void CDownloadFile::ParseManifest() {
         }
       }
     }
-    if (formatError) {
-      // The temporary manifest stays for a look, and no flag is set.
-      LogFormatted("(!) Patch.ini configuration file error(%d)(%d)!", parseState, fieldIndex);
-      return;
+    if (formatError) return ManifestParse{false, parseState, fieldIndex};
+  }
+  return ManifestParse{true, 0, 0};
+}
+
+void LocalPathOf(const FileEntry& entry, char* out, size_t size) {
+  char localName[sizeof entry.name];
+  snprintf(localName, sizeof localName, "%s", entry.name);
+  if (entry.spaceFlag == 1) {
+    for (char* c = localName; *c != '\0'; ++c) {
+      if (*c == '_') *c = ' ';
     }
   }
-
-  DeleteFileA(kManifestPath);
-  // The flag is the parse's last write: whoever sees it sees the tables.
-  if (versionCount >= 1) {
-    updating.store(1, std::memory_order_release);
-  } else {
-    upToDate.store(1, std::memory_order_release);
-  }
+  snprintf(out, size, "%s%s.%s", entry.directory, localName, entry.extension);
 }

@@ -180,6 +180,15 @@ std::string ManyVersions(int count) {
   return text;
 }
 
+// Full versions of 200 files until the total passes what 16 bits count.
+std::string FilesBeyond16Bits() {
+  std::string text;
+  for (int i = 0; i * 200 <= 32767; ++i) {
+    text += "patch = 2,0,0," + std::to_string(i) + "\n" + Repeat("file = a, txt, 0, @root\n", 200);
+  }
+  return text;
+}
+
 #define E(s, f) "(!) Patch.ini configuration file error(" #s ")(" #f ")!"
 
 INSTANTIATE_TEST_SUITE_P(
@@ -211,7 +220,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "patch = 1,0,0,1\nfile = " + std::string(300, 'n') + ", txt, 0, @root\n", E(2, 1)},
         ErrorCase{"MoreThan200Versions", ManyVersions(201), E(0, 0)},
         ErrorCase{"MoreThan200Files",
-                  "patch = 1,0,0,1\n" + Repeat("file = a, txt, 0, @root\n", 201), E(0, 0)}),
+                  "patch = 1,0,0,1\n" + Repeat("file = a, txt, 0, @root\n", 201), E(0, 0)},
+        ErrorCase{"MoreFilesThan16BitsCount", FilesBeyond16Bits(), E(0, 0)}),
     [](const ::testing::TestParamInfo<ErrorCase>& info) { return info.param.name; });
 
 TEST_F(ManifestTest, ExactlyTheTableLimitsFit) {
