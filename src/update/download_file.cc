@@ -18,9 +18,6 @@ namespace {
 const char kManifestName[] = "patch.ini";
 const char kTempFolder[] = "temp\\";
 const char kManifestPath[] = "temp\\patch.ini";
-// 200 versions of 200 files take a few megabytes of text; a manifest far
-// larger than that is no manifest.
-const unsigned long kMaxManifestSize = 16ul << 20;
 const char kPartSuffix[] = ".part";
 const size_t kUrlSize = 2084;   // the longest URL urlmon takes
 const size_t kPathSize = 1024;

@@ -19,6 +19,9 @@ const int kMaxVersions = 200;
 const int kMaxFilesPerVersion = 200;
 // The worker counts files over all versions in 16 bits.
 const int kMaxFilesTotal = INT16_MAX;
+// 200 versions of 200 files take a few megabytes of text; a manifest far
+// larger than that is no manifest.
+const unsigned long kMaxManifestSize = 16ul << 20;
 // A token longer than this reaches the parser cut short.
 const size_t kMaxTokenLength = 255;
 
