@@ -2,7 +2,23 @@
 #include "update/download_file.h"
 
 CCallback::CCallback(const std::atomic<bool>* stopping)
-    : percent(0), stopping(stopping), responseStatus(0) {}
+    : percent(0),
+      stopping(stopping),
+      responseStatus(0),
+      lastProgress(0),
+      announced(0),
+      stopResult(S_OK) {}
+
+void CCallback::BeginTransfer() {
+  responseStatus = 0;
+  lastProgress = 0;
+  announced = 0;
+  stopResult = S_OK;
+}
+
+bool CCallback::ArrivedWhole() const {
+  return SUCCEEDED(stopResult) && (announced == 0 || lastProgress == announced);
+}
 
 // It counts no references and lives exactly as long as its CDownloadFile.
 // Besides the progress interface it hands out only IHttpNegotiate, so that
@@ -34,12 +50,18 @@ HRESULT STDMETHODCALLTYPE CCallback::OnProgress(ULONG progress, ULONG progressMa
                               static_cast<double>(static_cast<uint32_t>(progressMax));
   int32_t value = quotient >= 2147483647.0 ? 2147483647 : static_cast<int32_t>(quotient);
   percent.store(value < 0 ? 0 : value, std::memory_order_relaxed);
+  lastProgress = progress;
+  if (progressMax > announced) announced = progressMax;
   // The launcher is closing: the transfer ends now, not when the file does.
   if (stopping != nullptr && stopping->load(std::memory_order_acquire)) return E_ABORT;
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CCallback::OnStopBinding(HRESULT, LPCWSTR) { return E_NOTIMPL; }
+// Heard, not answered: the result tells whether the transfer broke off.
+HRESULT STDMETHODCALLTYPE CCallback::OnStopBinding(HRESULT result, LPCWSTR) {
+  stopResult = result;
+  return E_NOTIMPL;
+}
 HRESULT STDMETHODCALLTYPE CCallback::GetBindInfo(DWORD*, BINDINFO*) { return E_NOTIMPL; }
 HRESULT STDMETHODCALLTYPE CCallback::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) {
   return E_NOTIMPL;

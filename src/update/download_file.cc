@@ -192,8 +192,10 @@ HRESULT CDownloadFile::Transfer(const char* url, const char* localPath) {
   DeleteUrlCacheEntry(url);
   callback.BeginTransfer();
   HRESULT result = URLDownloadToFileA(nullptr, url, partPath, 0, &callback);
-  // urlmon saves an error page, or nothing at all, and calls it success.
-  if (result == S_OK && (callback.ResponseStatus() >= 400 || !FileExists(partPath))) {
+  // urlmon saves an error page, nothing at all, or the part of a body that
+  // came before the connection broke, and calls it success.
+  if (result == S_OK && (callback.ResponseStatus() >= 400 || !callback.ArrivedWhole() ||
+                         !FileExists(partPath))) {
     result = INET_E_DOWNLOAD_FAILURE;
   }
   if (result == S_OK && !MoveFileExA(partPath, localPath, MOVEFILE_REPLACE_EXISTING)) {

@@ -54,14 +54,19 @@ class CCallback : public IBindStatusCallback, public IHttpNegotiate {
   // next one reports.
   std::atomic<int32_t> percent;
 
-  // The HTTP status of the transfer under way, 0 until the server answers.
-  // Worker thread only.
-  void BeginTransfer() { responseStatus = 0; }
+  // What the transfer under way reported: its HTTP status (0 until the
+  // server answers), and whether it delivered all it announced. urlmon may
+  // call a body cut short by the server a success. Worker thread only.
+  void BeginTransfer();
   DWORD ResponseStatus() const { return responseStatus; }
+  bool ArrivedWhole() const;
 
  private:
   const std::atomic<bool>* stopping;
   DWORD responseStatus;
+  ULONG lastProgress;  // the last count of bytes reported
+  ULONG announced;     // the largest size announced, 0 while none is known
+  HRESULT stopResult;  // what OnStopBinding said, S_OK until then
 };
 
 class CDownloadFile : public CWinThread {

@@ -207,7 +207,7 @@ sleep 0.5
 if [ "$kind" = windows ]; then
   start_launcher "$game"
   second=$pid
-  text=$("$WINE" "$probe" box 'ERROR!' 30 | tr -d '\r')
+  text=$("$WINE" "$probe" box 'ERROR!' 30 | tr -d '\r' | grep -vxF OK)  # the box's texts: its button, its message
   for _ in $(seq 1 100); do kill -0 "$second" 2>/dev/null || break; sleep 0.1; done
   wait "$second"; rc=$?
 else

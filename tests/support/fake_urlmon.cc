@@ -31,7 +31,8 @@ HRESULT FakeUrlmon::DownloadToFile(const char* url, const char* path,
   FILE* file = fopen(native.c_str(), "wb");
   if (file == nullptr) return S_OK;  // as urlmon: success, and no file
   const size_t kChunk = 1000;
-  ULONG total = static_cast<ULONG>(response.body.size());
+  ULONG total = response.announced != 0 ? response.announced
+                                        : static_cast<ULONG>(response.body.size());
   for (size_t done = 0; done < response.body.size() || done == 0;) {
     size_t part = std::min(kChunk, response.body.size() - done);
     fwrite(response.body.data() + done, 1, part, file);

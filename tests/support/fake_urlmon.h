@@ -16,6 +16,7 @@ struct FakeResponse {
   int status = 200;
   std::string body;
   HRESULT result = S_OK;  // what the download call returns
+  ULONG announced = 0;    // the size reported as the whole; 0: the body's
 };
 
 class FakeUrlmon : public platform::UrlmonApi {
@@ -24,6 +25,12 @@ class FakeUrlmon : public platform::UrlmonApi {
 
   void Serve(const std::string& url, const std::string& body) { responses[url].body = body; }
   void Fail(const std::string& url, HRESULT result) { responses[url].result = result; }
+  // The server announces more than it sends, and the call still succeeds:
+  // what Wine's urlmon does when the connection breaks mid-body.
+  void Cut(const std::string& url, const std::string& sent, ULONG announced) {
+    responses[url].body = sent;
+    responses[url].announced = announced;
+  }
 
   HRESULT DownloadToFile(const char* url, const char* path,
                          IBindStatusCallback* callback) override;

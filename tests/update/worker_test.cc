@@ -132,6 +132,21 @@ TEST_F(WorkerTest, FailureOnTheSecondFileOfTheSecondVersion) {
   EXPECT_FALSE(FileExists("e.txt"));
 }
 
+// Wine's urlmon reports a body that the server cut short as a success; the
+// size it announced tells otherwise.
+TEST_F(WorkerTest, BodyCutShortIsAFailureEvenWhenUrlmonCallsItSuccess) {
+  server_.Serve(Url("patch.ini"), "patch = 1,0,0,7\nfile = map, dat, 0, @root\n");
+  server_.Cut(Url("1.0.0.7/map.ini"), std::string(4000, 'm'), 9000);
+  WriteFile("map.dat", "old map");
+  auto d = Run(V(1, 0, 0, 6));
+  Lines lines = LogLines();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[lines.size() - 1], kInvalid);
+  EXPECT_EQ(ReadFile("map.dat"), "old map") << "never the part that came";
+  EXPECT_FALSE(FileExists("map.dat.part"));
+  EXPECT_EQ(ReadFile("System.ini"), "Version = 1.0.0.6");
+}
+
 TEST_F(WorkerTest, VersionsApplyInManifestOrderAndEmptyOnesAreSaved) {
   server_.Serve(Url("patch.ini"), "patch = 1,0,0,9\npatch = 1,0,0,8\n");
   auto d = Run(V(1, 0, 0, 6));
@@ -241,6 +256,33 @@ TEST(CCallbackTest, OnProgressTruncatesUnsignedCounts) {
   for (const ProgressCase& c : cases) {
     EXPECT_EQ(callback.OnProgress(c.progress, c.progressMax, 0, nullptr), S_OK);
     EXPECT_EQ(callback.percent.load(), c.percent) << c.progress << "/" << c.progressMax;
+  }
+}
+
+// Whether a transfer delivered what it announced, from what it reported.
+TEST(CCallbackTest, ArrivedWholeOnlyWhenAllAnnouncedBytesCame) {
+  struct Case {
+    const char* name;
+    std::vector<std::pair<ULONG, ULONG>> progress;  // (bytes, announced) reports
+    HRESULT stop;
+    bool whole;
+  };
+  const Case cases[] = {
+      {"AllAnnouncedBytes", {{0, 9000}, {4000, 9000}, {9000, 9000}}, S_OK, true},
+      {"CutShort", {{0, 9000}, {4000, 9000}}, S_OK, false},
+      {"SizeNeverKnown", {{4000, 0}, {7000, 0}}, S_OK, true},
+      {"NoReports", {}, S_OK, true},
+      {"StopBindingFailed", {{9000, 9000}}, INET_E_DOWNLOAD_FAILURE, false},
+      {"AnnouncedLateAndReached", {{0, 0}, {500, 1000}, {1000, 1000}}, S_OK, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CCallback callback(nullptr);
+    callback.OnProgress(5, 5, 0, nullptr);  // the previous transfer's
+    callback.BeginTransfer();
+    for (const auto& report : c.progress) callback.OnProgress(report.first, report.second, 0, nullptr);
+    callback.OnStopBinding(c.stop, nullptr);
+    EXPECT_EQ(callback.ArrivedWhole(), c.whole);
   }
 }
 
