@@ -142,6 +142,23 @@ TEST_F(RenderTest, TextIsMeasuredAlignedAndBroken) {
   draw_->EndFrame();
 }
 
+// The screen draws a progress bar right under the file name's cell: every
+// glyph, the underscore of a name such as world_textures too, must lie in
+// the 13 rows of the cell.
+TEST_F(RenderTest, UnderscoresStayInsideTheCharacterCell) {
+  ID3DXFont* font = draw_->font;
+  ASSERT_NE(font, nullptr);
+  ASSERT_TRUE(draw_->BeginFrame());
+  RECT cell = {45, 499, 620, 499};
+  font->DrawTextA(nullptr, "____", -1, &cell, DT_CALCRECT, 0);
+  font->DrawTextA(nullptr, "____", -1, &cell, 0, 0xFFFFFFFF);
+  RECT lit = Lit();
+  EXPECT_GE(lit.top, 499);
+  EXPECT_LE(lit.bottom, 499 + 12) << "the underscore is below the cell";
+  EXPECT_GE(lit.bottom, lit.top) << "and it is drawn";
+  draw_->EndFrame();
+}
+
 TEST_F(RenderTest, SurvivesADeviceLossWithItsImages) {
   WriteImage("blue.png", 8, 8, 0xFF0000FF);
   draw_->sprites[7] = new CSprite(draw_->device, "blue.png", 0, 0);

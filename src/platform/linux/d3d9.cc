@@ -567,13 +567,21 @@ class SdlD3d9 : public D3d9Api {
     std::string path = MatchFont(faceName != nullptr ? faceName : "sans-serif");
     if (path.empty()) return E_FAIL;
     // A D3DX font of height h has a character cell h pixels high: the largest
-    // size whose line is no higher.
+    // size whose line is no higher, and whose underscore, which some faces
+    // set below their descent, still falls inside it (what is drawn under
+    // the cell, such as a progress bar, would cover it).
     int target = height < 0 ? -height : height;
     TTF_Font* chosen = nullptr;
     for (int points = target * 2; points >= 4 && chosen == nullptr; --points) {
       TTF_Font* candidate = TTF_OpenFont(path.c_str(), points);
       if (candidate == nullptr) return E_FAIL;
-      if (TTF_FontHeight(candidate) <= target) {
+      int underscoreBottom = 0;
+      if (TTF_GlyphMetrics(candidate, '_', nullptr, nullptr, &underscoreBottom, nullptr,
+                           nullptr) != 0) {
+        underscoreBottom = 0;
+      }
+      if (TTF_FontHeight(candidate) <= target &&
+          TTF_FontAscent(candidate) - underscoreBottom <= target) {
         chosen = candidate;
       } else {
         TTF_CloseFont(candidate);
