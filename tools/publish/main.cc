@@ -2,6 +2,7 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "publish/publisher.h"
 
@@ -40,7 +41,7 @@ int main(int argc, char** argv) {
 
   if (command == "add") {
     AddRequest request;
-    int position = 0;
+    std::vector<std::string> positional;
     for (int i = 2; i < argc; ++i) {
       std::string argument = argv[i];
       if (argument == "--since") {
@@ -48,17 +49,14 @@ int main(int argc, char** argv) {
         request.sinceDir = argv[++i];
       } else if (argument.compare(0, 2, "--") == 0) {
         return Usage(("unknown option " + argument).c_str());
-      } else if (position == 0) {
-        request.serverDir = argument, ++position;
-      } else if (position == 1) {
-        request.version = argument, ++position;
-      } else if (position == 2) {
-        request.buildDir = argument, ++position;
       } else {
-        return Usage("too many arguments");
+        positional.push_back(argument);
       }
     }
-    if (position != 3) return Usage("add needs SERVER_DIR VERSION BUILD_DIR");
+    if (positional.size() != 3) return Usage("add needs SERVER_DIR VERSION BUILD_DIR");
+    request.serverDir = positional[0];
+    request.version = positional[1];
+    request.buildDir = positional[2];
     std::string problem = AddVersion(request, std::cout);
     if (!problem.empty()) {
       std::cerr << "orvanel-publish: " << problem << "\n";
