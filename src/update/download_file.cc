@@ -24,6 +24,17 @@ const size_t kPathSize = 1024;
 
 bool FileExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
+// A full disk may show only here, when the file system allocates what the
+// transfer wrote.
+bool FlushToDisk(const char* path) {
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool flushed = FlushFileBuffers(file) != FALSE;
+  CloseHandle(file);
+  return flushed;
+}
+
 // Makes each folder of a backslash-separated path in turn: maps\old\ makes
 // maps, then maps\old. Failures show up in the transfer into the folder.
 void MakeFolders(const char* directory, bool logEach) {
@@ -198,7 +209,11 @@ HRESULT CDownloadFile::Transfer(const char* url, const char* localPath) {
                          !FileExists(partPath))) {
     result = INET_E_DOWNLOAD_FAILURE;
   }
-  if (result == S_OK && !MoveFileExA(partPath, localPath, MOVEFILE_REPLACE_EXISTING)) {
+  // On disk before it takes the installed file's name: System.ini, saved
+  // after the version's last file, must never name a version whose files a
+  // power cut could still empty.
+  if (result == S_OK &&
+      (!FlushToDisk(partPath) || !MoveFileExA(partPath, localPath, MOVEFILE_REPLACE_EXISTING))) {
     result = INET_E_DOWNLOAD_FAILURE;
   }
   if (result != S_OK) DeleteFileA(partPath);  // the installed file stays as it was
