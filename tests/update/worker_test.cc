@@ -147,6 +147,32 @@ TEST_F(WorkerTest, BodyCutShortIsAFailureEvenWhenUrlmonCallsItSuccess) {
   EXPECT_EQ(ReadFile("System.ini"), "Version = 1.0.0.6");
 }
 
+// A downloaded file that cannot be made durable (it cannot be opened for
+// its flush) does not take the installed file's place.
+class UnflushableParts : public platform::KernelApiWrapper {
+ public:
+  HANDLE CreateFile(const char* path, DWORD access, DWORD disposition) override {
+    std::string name = path;
+    if (disposition == OPEN_EXISTING && name.size() > 5 && name.substr(name.size() - 5) == ".part") {
+      return INVALID_HANDLE_VALUE;
+    }
+    return KernelApiWrapper::CreateFile(path, access, disposition);
+  }
+};
+
+TEST_F(WorkerTest, FileThatCannotBeFlushedIsNotInstalled) {
+  server_.Serve(Url("patch.ini"), "patch = 1,0,0,7\nfile = map, dat, 0, @root\n");
+  server_.Serve(Url("1.0.0.7/map.ini"), "new map");
+  WriteFile("map.dat", "old map");
+  UnflushableParts kernel;
+  platform::ScopedKernelApi scoped(&kernel);
+  auto d = Run(V(1, 0, 0, 6));
+  EXPECT_EQ(LogLines().back(), kInvalid);
+  EXPECT_EQ(ReadFile("map.dat"), "old map");
+  EXPECT_FALSE(FileExists("map.dat.part"));
+  EXPECT_EQ(ReadFile("System.ini"), "Version = 1.0.0.6");
+}
+
 TEST_F(WorkerTest, VersionsApplyInManifestOrderAndEmptyOnesAreSaved) {
   server_.Serve(Url("patch.ini"), "patch = 1,0,0,9\npatch = 1,0,0,8\n");
   auto d = Run(V(1, 0, 0, 6));
