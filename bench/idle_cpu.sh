@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# CPU of the idle launcher: the Linux build on its up-to-date screen, nothing
+# CPU of the idle launcher: the Linux build on its up-to-date screen, the
+# pointer resting on Play, nothing
 # moving, under a private Xvfb. Reports the launcher's and the X server's CPU
 # over SECONDS (default 10) as a share of one core.
 #   bench/idle_cpu.sh [SECONDS]
@@ -22,6 +23,7 @@ printf 'Version = 1.0.0.7' >"$work/install/System.ini"
 nginx_start "$work/server" 18089 >/dev/null   # the e2e twin's base URL
 (cd "$work/install" && exec "$root/build/linux/src/orvanel-launcher-e2e") &
 launcher=$!
+xdotool mousemove 700 540 2>/dev/null || true   # the pointer on Play: its hover image shows
 sleep 3   # started, up to date, first frames drawn
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 xvfb=$(pgrep -n Xvfb)
