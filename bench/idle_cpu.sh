@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # CPU of the idle launcher: the Linux build on its up-to-date screen, the
-# pointer resting on Play, nothing
-# moving, under a private Xvfb. Reports the launcher's and the X server's CPU
-# over SECONDS (default 10) as a share of one core.
+# pointer resting on Play, nothing moving, under a private Xvfb. Reports the
+# launcher's and the X server's CPU over SECONDS (default 10) as a share of
+# one core.
 #   bench/idle_cpu.sh [SECONDS]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
