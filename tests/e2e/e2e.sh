@@ -18,10 +18,10 @@ if [ "$kind" = windows ]; then
   launcher=$windows/src/orvanel-launcher-e2e.exe client=$windows/tools/Orvanel.exe
   probe=$windows/tests/wine/probe.exe
   [ -f "$launcher" ] && [ -f "$probe" ] && [ -f "$client" ] || { echo "no Windows build in $3"; exit 77; }
-  manifest_rate=90   # Wine takes seconds to show its first frame
+  manifest_rate=60   # Wine takes seconds to show its first frame: ~12 s
 else
   launcher=$linux/src/orvanel-launcher-e2e client=$linux/tools/stand-in-client
-  manifest_rate=300
+  manifest_rate=150  # ~5 s for the manifest
 fi
 source "$here/../fixtures/nginx.sh"
 source "$here/../fixtures/launcher.sh"
@@ -168,7 +168,7 @@ export ORVANEL_CLIENT_SECONDS=8
 start_launcher "$game"
 player=$pid
 wait_visible || fail "no launcher window"
-sleep 1
+sleep 0.5
 shoot checking
 [ "$(count_log "$game" 'The download completed successfully.')" = 0 ] \
   || fail "the manifest arrived before the checking screenshot"
